@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <utility>
 
 #include "platform/exceptions.h"
 #include "platform/mv_utils.h"
@@ -138,7 +139,7 @@ void TmvBitmap::FillRect(const TRect& rect, TmvColor color) {
   struct TEndMMXGuard {
     ~TEndMMXGuard() { EndMMX(); }
   } endMMX;
-  std::vector<TmvColor> row(size_t(count));
+  std::vector<TmvColor> row(static_cast<size_t>(count));
   PixelRoutines.FillColors(row.data(), count, color);
   for (int32_t y = r.Top; y < r.Bottom; ++y)
     PixelRoutines.BlendRow(row.data(), s.PixelPtr(r.Left, y), count);
@@ -201,6 +202,7 @@ void BltThroughSurface(HDC dc, int32_t dstX, int32_t dstY, int32_t dstW, int32_t
   temp.SetSize(dstW, dstH);
   if (temp.Empty()) return;
   BitBlt(temp.DC(), 0, 0, dstW, dstH, dc, dstX, dstY, SRCCOPY);
+  GdiFlush();  // GDI may batch the copy; the pixels are read directly next
   src->StretchToBitmap(&temp, Rect(0, 0, dstW, dstH),
                        Rect(srcX, srcY, srcX + srcW, srcY + srcH));
   BitBlt(dc, dstX, dstY, dstW, dstH, temp.DC(), 0, 0, SRCCOPY);

@@ -49,7 +49,7 @@ std::mutex* ThemeLibraryLock = nullptr;
 
 template <class T>
 T Bind(HMODULE module, const char* name) {
-  return module ? reinterpret_cast<T>(WinApiSystem.GetProcAddress(module, name)) : nullptr;
+  return module ? ProcCast<T>(WinApiSystem.GetProcAddress(module, name)) : nullptr;
 }
 
 }  // namespace
@@ -74,8 +74,8 @@ bool LoadThemeLibrary() {
     }
   }
   using TBoolQuery = BOOL(WINAPI*)();
-  auto isAppThemed = reinterpret_cast<TBoolQuery>(ThemeFunctions[tfIsAppThemed]);
-  auto isThemeActive = reinterpret_cast<TBoolQuery>(ThemeFunctions[tfIsThemeActive]);
+  auto isAppThemed = ProcCast<TBoolQuery>(ThemeFunctions[tfIsAppThemed]);
+  auto isThemeActive = ProcCast<TBoolQuery>(ThemeFunctions[tfIsThemeActive]);
   ThemesActive = ThemeLibrary && isAppThemed && isAppThemed() && isThemeActive && isThemeActive();
   return ThemeLibrary != nullptr;
 }

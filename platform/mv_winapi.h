@@ -58,6 +58,12 @@ extern int ThemeLibraryRefCount;
 extern bool ThemeLibraryLoaded;
 extern bool ThemesActive;
 
+// A bound function as its real type (FARPROC's own type says nothing).
+template <class T>
+T ProcCast(FARPROC proc) {
+  return reinterpret_cast<T>(reinterpret_cast<void*>(proc));
+}
+
 bool LoadThemeLibrary();
 void ReleaseThemeLibrary();
 void DetectWindowsVersion();

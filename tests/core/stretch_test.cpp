@@ -71,9 +71,18 @@ void ReferenceStretch(TKind kind, TTestSurface& dst, const TRect& dstRect, const
     }
 }
 
+// One draw per statement: the order in which function arguments are
+// evaluated differs between compilers, and the sequence must not.
 TRect RandomRect(TXorShift& rng, int32_t w, int32_t h) {
-  const int32_t l = rng.Range(-5, w + 2), t = rng.Range(-5, h + 2);
-  return Rect(l, t, l + rng.Range(-1, w + 6), t + rng.Range(-1, h + 6));
+  const int32_t l = rng.Range(-5, w + 2);
+  const int32_t t = rng.Range(-5, h + 2);
+  const int32_t r = l + rng.Range(-1, w + 6);
+  return Rect(l, t, r, t + rng.Range(-1, h + 6));
+}
+
+TTestSurface RandomSurface(TXorShift& rng, int32_t maxWidth, int32_t maxHeight) {
+  const int32_t w = rng.Range(1, maxWidth);
+  return TTestSurface(w, rng.Range(1, maxHeight));
 }
 
 TmvColor RandomPixel(TXorShift& rng) {
@@ -96,17 +105,18 @@ TEST(Stretch, MatchesReferenceOnRandomCases) {
     uint32_t hash = ChecksumSeed;
     for (int run = 0; run < 1500; ++run) {
       const TKind kind = TKind(rng.Range(0, 2));
-      TTestSurface src(rng.Range(1, 40), rng.Range(1, 24));
-      TTestSurface dst(rng.Range(1, 70), rng.Range(1, 24));
+      TTestSurface src = RandomSurface(rng, 40, 24);
+      TTestSurface dst = RandomSurface(rng, 70, 24);
       for (TmvColor& p : src.Pixels) p = RandomPixel(rng);
       for (TmvColor& p : dst.Pixels) p = RandomPixel(rng);
       TRect srcRect = RandomRect(rng, src.Width, src.Height);
       if (rng.Range(0, 3) != 0)  // mostly a source rectangle that lies inside
         srcRect = IntersectRect(srcRect, Rect(0, 0, src.Width, src.Height));
       TRect dstRect = RandomRect(rng, dst.Width, dst.Height);
-      if (rng.Range(0, 4) == 0)  // same size: the unscaled path
-        dstRect.Right = dstRect.Left + RectWidth(srcRect),
+      if (rng.Range(0, 4) == 0) {  // same size: the unscaled path
+        dstRect.Right = dstRect.Left + RectWidth(srcRect);
         dstRect.Bottom = dstRect.Top + RectHeight(srcRect);
+      }
       const TRect clipRect = rng.Range(0, 1) ? dstRect : RandomRect(rng, dst.Width, dst.Height);
 
       TTestSurface expected = dst;

@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# Sets up what is missing, builds both configurations and runs every test:
+# the platform-free core natively (sanitizers, fuzz target), the Windows
+# programs under Wine. Exits non-zero on any failure.
+set -uo pipefail
+kribbel_root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$kribbel_root"
+source scripts/wine-env.sh
+trap kribbel_wine_stop EXIT
+
+bash scripts/setup.sh || exit 1
+jobs=$(nproc)
+status=0
+summary=()
+
+run_ctest() {  # $1: build folder, $2: label
+  local log
+  log=$(mktemp)
+  (cd "$1" && ctest --output-on-failure -j"$jobs" --timeout 300) 2>&1 | tee "$log"
+  local rc=${PIPESTATUS[0]}
+  summary+=("$2: $(grep -E 'tests passed' "$log" | tail -1)")
+  rm -f "$log"
+  return "$rc"
+}
+
+echo "== native core (sanitizers, fuzz target)"
+if cmake -S . -B build/native -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null &&
+   cmake --build build/native -j"$jobs"; then
+  run_ctest build/native native || status=1
+else
+  echo "native build failed"; status=1
+fi
+
+echo "== Windows, 32-bit (the product)"
+cmake -S . -B build/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-mingw.cmake >/dev/null &&
+  cmake --build build/win32 -j"$jobs" || { echo "32-bit Windows build failed"; status=1; }
+
+arch=$(kribbel_windows_arch)
+if [ "$arch" = i686 ]; then
+  testdir=build/win32
+else
+  echo "== Windows, 64-bit: this kernel cannot execute 32-bit code, so the tests run as 64-bit"
+  testdir=build/win64
+  cmake -S . -B build/win64 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-x86_64-mingw.cmake >/dev/null &&
+    cmake --build build/win64 -j"$jobs" || { echo "64-bit Windows build failed"; status=1; }
+fi
+kribbel_wine_start "$arch"
+run_ctest "$testdir" "windows-$arch" || status=1
+kribbel_wine_stop
+
+echo "== summary"
+printf '%s\n' "${summary[@]}"
+exit $status
