@@ -1,0 +1,60 @@
+#pragma once
+// Components: an owner frees what it owns and tells all its components when
+// one of them goes away.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "framework/persistent.h"
+
+enum TComponentStateFlag : uint32_t {
+  csLoading = 1 << 0,
+  csReading = 1 << 1,
+  csWriting = 1 << 2,
+  csDestroying = 1 << 3,
+  csDesigning = 1 << 4,
+};
+enum class TOperation { opInsert, opRemove };
+
+class TComponent : public TPersistent {
+  TComponent* FOwner = nullptr;
+  std::vector<TComponent*> FComponents;
+  std::string FName;
+  int32_t FTag = 0;
+  uint32_t FComponentState = 0;
+
+public:
+  MV_CLASS_NAME(TComponent)
+  explicit TComponent(TComponent* owner);
+  // Frees the components it owns (last first), after telling each owner's
+  // components that this one is going.
+  ~TComponent() override;
+  TComponent(const TComponent&) = delete;
+  TComponent& operator=(const TComponent&) = delete;
+
+  TComponent* Owner() const { return FOwner; }
+  const std::vector<TComponent*>& Components() const { return FComponents; }
+  int ComponentCount() const { return int(FComponents.size()); }
+  TComponent* FindComponent(const std::string& name) const;  // ASCII case-insensitive
+
+  const std::string& Name() const { return FName; }
+  // A valid identifier (or empty), unique among the owner's components
+  // (ASCII case-insensitive); otherwise EComponentError.
+  virtual void SetName(const std::string& name);
+  int32_t Tag() const { return FTag; }
+  void SetTag(int32_t tag) { FTag = tag; }
+
+  uint32_t ComponentState() const { return FComponentState; }
+  bool HasState(TComponentStateFlag flag) const { return (FComponentState & flag) != 0; }
+  void SetState(TComponentStateFlag flag, bool on);
+
+  void InsertComponent(TComponent* component);
+  void RemoveComponent(TComponent* component);
+
+  // Called once the whole form has been read.
+  virtual void Loaded();
+  // A component of the owner is inserted or going away; forget references to it.
+  virtual void Notification(TComponent* component, TOperation operation);
+  TPersistent* GetOwner() override { return FOwner; }
+  std::string GetNamePath() override { return FName; }
+};
