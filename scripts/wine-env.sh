@@ -24,7 +24,7 @@ kribbel_wine_start() {  # $1: i686 or x86_64
   else
     export WINEARCH=win64 WINELOADER=/usr/lib/wine/wine64
   fi
-  export WINEPREFIX="$kribbel_root/build/wineprefix-$arch"
+  export WINEPREFIX="${KRIBBEL_WINEPREFIX:-$kribbel_root/build/wineprefix-$arch}"
   export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 
   # Wine's display driver binds to the display of the first program of a
