@@ -24,7 +24,8 @@ endfunction()
 
 # kribbel_test_folder(<dir> <name> <links...>): every *_test.cpp of a folder
 # as one test program; natively with the sanitizers, for Windows under Wine.
-# Files named *_win_test.cpp are Windows-only.
+# Files named *_win_test.cpp are Windows-only; resource scripts (*.rc) of
+# the folder are compiled into the Windows program.
 function(kribbel_test_folder dir name)
   file(GLOB all CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${dir}/*_test.cpp)
   if(NOT WIN32)
@@ -34,7 +35,8 @@ function(kribbel_test_folder dir name)
     return()
   endif()
   if(WIN32)
-    kribbel_win_test(${name} ${all})
+    file(GLOB resources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${dir}/*.rc)
+    kribbel_win_test(${name} ${all} ${resources})
     target_link_libraries(${name} PRIVATE ${ARGN})
   else()
     add_executable(${name} ${all})
