@@ -1,0 +1,64 @@
+#include "framework/class_registry.h"
+
+#include <map>
+#include <memory>
+
+namespace {
+
+char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
+
+bool SameTextAscii(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
+  return true;
+}
+
+std::string LowerKey(const std::string& s) {
+  std::string key = s;
+  for (char& c : key) c = LowerAscii(c);
+  return key;
+}
+
+// Created on first use, so that registration from any start-up code finds it.
+std::map<std::string, std::unique_ptr<TClassInfo>>& Classes() {
+  static std::map<std::string, std::unique_ptr<TClassInfo>> classes;
+  return classes;
+}
+
+}  // namespace
+
+void RegisterClass(TClassInfo info) {
+  std::string key = LowerKey(info.Name);
+  Classes()[key] = std::make_unique<TClassInfo>(std::move(info));
+}
+
+const TClassInfo* FindClassInfo(const std::string& name) {
+  auto it = Classes().find(LowerKey(name));
+  return it == Classes().end() ? nullptr : it->second.get();
+}
+
+const TPropInfo* FindPropInfo(const std::string& className, const std::string& propName) {
+  // Bounded walk: a registration error that makes a class its own ancestor
+  // must not hang the reader.
+  const TClassInfo* info = FindClassInfo(className);
+  for (int depth = 0; info && depth < 64; ++depth) {
+    for (const TPropInfo& p : info->Properties)
+      if (SameTextAscii(p.Name, propName)) return &p;
+    info = info->ParentName.empty() ? nullptr : FindClassInfo(info->ParentName);
+  }
+  return nullptr;
+}
+
+std::vector<const TPropInfo*> AllProperties(const std::string& className) {
+  std::vector<const TClassInfo*> chain;
+  const TClassInfo* info = FindClassInfo(className);
+  for (int depth = 0; info && depth < 64; ++depth) {
+    chain.push_back(info);
+    info = info->ParentName.empty() ? nullptr : FindClassInfo(info->ParentName);
+  }
+  std::vector<const TPropInfo*> result;
+  for (auto it = chain.rbegin(); it != chain.rend(); ++it)
+    for (const TPropInfo& p : (*it)->Properties) result.push_back(&p);
+  return result;
+}
