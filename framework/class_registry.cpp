@@ -50,6 +50,31 @@ const TPropInfo* FindPropInfo(const std::string& className, const std::string& p
   return nullptr;
 }
 
+namespace {
+std::vector<std::pair<TIdentToInt, TIntToIdent>>& IdentMappers() {
+  static std::vector<std::pair<TIdentToInt, TIntToIdent>> mappers;
+  return mappers;
+}
+}  // namespace
+
+void RegisterIntegerIdents(TIdentToInt toInt, TIntToIdent toIdent) {
+  for (const auto& m : IdentMappers())
+    if (m.first == toInt && m.second == toIdent) return;
+  IdentMappers().emplace_back(toInt, toIdent);
+}
+
+bool IdentToInteger(const std::string& ident, int64_t& value) {
+  for (const auto& m : IdentMappers())
+    if (m.first && m.first(ident, value)) return true;
+  return false;
+}
+
+bool IntegerToIdent(const std::string& propName, int64_t value, std::string& ident) {
+  for (const auto& m : IdentMappers())
+    if (m.second && m.second(propName, value, ident)) return true;
+  return false;
+}
+
 std::vector<const TPropInfo*> AllProperties(const std::string& className) {
   std::vector<const TClassInfo*> chain;
   const TClassInfo* info = FindClassInfo(className);

@@ -54,6 +54,9 @@ struct TClassInfo {
   // Creates an instance for the form reader (components only; nil for
   // classes that are not created by name).
   std::function<TComponent*(TComponent* owner)> Create;
+  // Places a child read from the form inside the component whose object
+  // encloses it (a control inside its parent); nil: nothing to do.
+  std::function<void(TComponent* child, TComponent* parent)> SetParent;
   std::vector<TPropInfo> Properties;  // this class's own, not the parent's
 };
 
@@ -65,6 +68,14 @@ const TClassInfo* FindClassInfo(const std::string& name);
 const TPropInfo* FindPropInfo(const std::string& className, const std::string& propName);
 // All published properties, ancestors' first, in registration order.
 std::vector<const TPropInfo*> AllProperties(const std::string& className);
+
+// Integer properties may be written as identifiers (colours such as
+// clBtnFace, charsets such as DEFAULT_CHARSET). Mappers are asked in turn.
+using TIdentToInt = bool (*)(const std::string& ident, int64_t& value);
+using TIntToIdent = bool (*)(const std::string& propName, int64_t value, std::string& ident);
+void RegisterIntegerIdents(TIdentToInt toInt, TIntToIdent toIdent);
+bool IdentToInteger(const std::string& ident, int64_t& value);
+bool IntegerToIdent(const std::string& propName, int64_t value, std::string& ident);
 
 // Builders for the common kinds, from a class's member functions.
 template <class C, class V>
