@@ -57,4 +57,22 @@ public:
   virtual void Notification(TComponent* component, TOperation operation);
   TPersistent* GetOwner() override { return FOwner; }
   std::string GetNamePath() override { return FName; }
+
+protected:
+  // Marks this component and everything it owns as going away.
+  void Destroying();
+  // Frees the owned components now, last first. A derived destructor calls
+  // this when its owned components must go while its own members still live.
+  void DestroyComponents();
+  // Raises EComponentError when newName would clash among this owner's
+  // components (ASCII case-insensitive); a change of case alone is allowed.
+  void ValidateRename(TComponent* component, const std::string& curName,
+                      const std::string& newName) const;
+
+private:
+  // Takes component out of the list without telling anyone.
+  void Remove(TComponent* component);
 };
+
+// Letters, digits and underscores, not starting with a digit.
+bool IsValidIdent(const std::string& name);
