@@ -18,6 +18,8 @@ class EReadError : public EStreamError { public: using EStreamError::EStreamErro
 class EWriteError : public EStreamError { public: using EStreamError::EStreamError; };
 // A resource that the module does not hold: "Resource <name> not found".
 class EResNotFound : public Exception { public: using Exception::Exception; };
+// An index outside a list or collection: "List index out of bounds (<i>)".
+class EListError : public Exception { public: using Exception::Exception; };
 // Assign between classes that do not convert: "Cannot assign a X to a Y".
 class EConvertError : public Exception { public: using Exception::Exception; };
 // A query for an interface that the object does not give.
