@@ -6,7 +6,7 @@ set -euo pipefail
 need_i386=(wine32:i386 libxrender1:i386 libxrandr2:i386 libxi6:i386 libxcursor1:i386
            libxfixes3:i386 libxcomposite1:i386 libxinerama1:i386 libxxf86vm1:i386)
 need=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-i686-dev mingw-w64-x86-64-dev libz-mingw-w64-dev wine wine64
-      xvfb x11-apps imagemagick cmake make g++ googletest libgtest-dev libbenchmark-dev
+      xvfb x11-apps imagemagick fonts-wine fonts-wqy-microhei cmake make g++ googletest libgtest-dev libbenchmark-dev
       clang libclang-rt-14-dev zlib1g-dev "${need_i386[@]}")
 
 missing=()

@@ -48,6 +48,10 @@ kribbel_wine_start() {  # $1: i686 or x86_64
     # A crash must fail its test, not wait in a debugger dialog.
     "$WINELOADER" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
       >/dev/null 2>&1
+    # Chinese text in captions: the system's CJK font stands in for SimSun,
+    # which Wine's font links name.
+    "$WINELOADER" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v SimSun /t REG_SZ \
+      /d 'WenQuanYi Micro Hei' /f >/dev/null 2>&1
   else
     "$WINELOADER" wineboot >/dev/null 2>&1
   fi
