@@ -205,30 +205,54 @@ bool DecimalToBinary(const TDecimal& d, const TFloatFormat& f, TBinaryFloat& out
   }
 }
 
-// All the digits of a float's exact value.
-TDecimal ExactDecimal(const TBinaryFloat& b) {
-  TDecimal d;
-  d.Negative = b.Negative;
-  TBig n(b.Mantissa);
-  if (b.Exponent >= 0) {
-    n.ShiftLeft(size_t(b.Exponent));
-  } else {
-    n.MulPow(5, -int64_t(b.Exponent));
-    d.Exp10 = b.Exponent;
+// The leading digits of a float's exact value, at least 30 of them, and
+// whether any non-zero digit follows (Sticky). Enough to round to any count
+// of digits below 30 exactly, without writing out the thousands of digits
+// that an extreme exponent has.
+struct TLeadingDecimal {
+  TDecimal Value;
+  bool Sticky = false;
+};
+
+TLeadingDecimal LeadingDecimal(const TBinaryFloat& b) {
+  TLeadingDecimal r;
+  r.Value.Negative = b.Negative;
+  if (b.Mantissa == 0) return r;
+  TBig num(b.Mantissa), den(1);
+  if (b.Exponent >= 0) num.ShiftLeft(size_t(b.Exponent)); else den.ShiftLeft(size_t(-b.Exponent));
+  // value * 10^k lands in [10^30, 10^33) or close to it; 0.30103 > log10(2).
+  const int64_t decimalExp =
+      int64_t((int64_t(num.BitLength()) - int64_t(den.BitLength())) * 0.30103);
+  const int64_t k = 31 - decimalExp;
+  if (k >= 0) num.MulPow(10, k); else den.MulPow(10, -k);
+  // Quotient by long division over at most 120 bits (10^36 < 2^120).
+  TBig q;
+  TBig shifted = den;
+  shifted.ShiftLeft(120);
+  for (int bit = 119; bit >= 0; --bit) {
+    shifted.ShiftRight1();
+    q.ShiftLeft(1);
+    if (TBig::Compare(num, shifted) >= 0) {
+      num.Subtract(shifted);
+      q.MulAdd(1, 1);
+    }
   }
-  d.Digits = n.ToDecimal();
-  d.Normalize();
-  return d;
+  r.Sticky = !num.IsZero();
+  r.Value.Digits = q.ToDecimal();
+  r.Value.Exp10 = -k;
+  if (!r.Sticky) r.Value.Normalize();
+  return r;
 }
 
 // The first n digits, rounded half to even on the exact rest.
-TDecimal RoundDigits(const TDecimal& d, size_t n) {
-  if (n >= d.Digits.size()) return d;
-  TDecimal r = d;
-  r.Digits = d.Digits.substr(0, n);
-  r.Exp10 = d.Exp10 + int64_t(d.Digits.size() - n);
-  const char next = d.Digits[n];
-  const bool restNonZero = d.Digits.find_first_not_of('0', n + 1) != std::string::npos;
+TDecimal RoundDigits(const TLeadingDecimal& d, size_t n) {
+  if (n >= d.Value.Digits.size()) return d.Value;
+  TDecimal r = d.Value;
+  r.Digits = d.Value.Digits.substr(0, n);
+  r.Exp10 = d.Value.Exp10 + int64_t(d.Value.Digits.size() - n);
+  const char next = d.Value.Digits[n];
+  const bool restNonZero =
+      d.Sticky || d.Value.Digits.find_first_not_of('0', n + 1) != std::string::npos;
   const bool up = next > '5' || (next == '5' && (restNonZero || ((r.Digits.back() - '0') & 1)));
   if (up) {
     size_t i = r.Digits.size();
@@ -253,19 +277,22 @@ void Canonical(TBinaryFloat& b) {
   }
 }
 
-// The shortest decimal that reads back to the same value.
+// The shortest decimal that reads back to the same value. 21 digits always
+// do for a 64-bit mantissa; the leading digits hold at least 30.
 TDecimal ShortestDecimal(const TBinaryFloat& b, const TFloatFormat& f) {
-  const TDecimal exact = ExactDecimal(b);
+  const TLeadingDecimal leading = LeadingDecimal(b);
+  if (leading.Value.Digits.empty()) return leading.Value;
   TBinaryFloat want = b;
   Canonical(want);
-  for (size_t n = 1; n < exact.Digits.size(); ++n) {
-    const TDecimal candidate = RoundDigits(exact, n);
+  for (size_t n = 1;; ++n) {
+    const TDecimal candidate = RoundDigits(leading, n);
     TBinaryFloat back;
     if (!DecimalToBinary(candidate, f, back)) continue;
     Canonical(back);
-    if (back.Mantissa == want.Mantissa && back.Exponent == want.Exponent) return candidate;
+    if ((back.Mantissa == want.Mantissa && back.Exponent == want.Exponent) ||
+        n >= leading.Value.Digits.size())
+      return candidate;
   }
-  return exact;
 }
 
 // "1.5", "100.0", "0.001", "1.5E-7", "1E20": always a '.' or an 'E', so that

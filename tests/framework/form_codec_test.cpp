@@ -707,7 +707,7 @@ uint64_t Random64(uint64_t& state) {
 
 TEST(FormCodec, RandomFloatsSurviveTheTextForm) {
   uint64_t state = 0x9E3779B97F4A7C15ull;
-  for (int i = 0; i < 400; ++i) {
+  for (int i = 0; i < 300; ++i) {
     const uint64_t a = Random64(state), b = Random64(state);
     TBytes ext(10), single(4), dbl(8);
     for (int k = 0; k < 8; ++k) ext[size_t(k)] = uint8_t(a >> (8 * k));
