@@ -27,6 +27,7 @@ endfunction()
 # Files named *_win_test.cpp are Windows-only; resource scripts (*.rc) of
 # the folder are compiled into the Windows program.
 function(kribbel_test_folder dir name)
+  include(GoogleTest)
   file(GLOB all CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${dir}/*_test.cpp)
   if(NOT WIN32)
     list(FILTER all EXCLUDE REGEX "_win_test\\.cpp$")
