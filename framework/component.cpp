@@ -115,3 +115,23 @@ void TComponent::Notification(TComponent* component, TOperation operation) {
     child->Notification(component, operation);
   }
 }
+
+void TComponent::DefineProperties(TFiler& filer) {
+  TPersistent::DefineProperties(filer);
+  auto integer = [](const TFormValue& v) -> int32_t {
+    switch (v.Type) {
+      case TValueType::vaInt8:
+      case TValueType::vaInt16:
+      case TValueType::vaInt32:
+        return int32_t(v.Int);
+      default:
+        throw Exception("Invalid property value (integer expected)");
+    }
+  };
+  filer.DefineProperty(
+      "Left", [this, integer](const TFormValue& v) { SetDesignPosition(integer(v), DesignTop()); },
+      [this] { return IntValue(DesignLeft()); }, DesignLeft() != 0);
+  filer.DefineProperty(
+      "Top", [this, integer](const TFormValue& v) { SetDesignPosition(DesignLeft(), integer(v)); },
+      [this] { return IntValue(DesignTop()); }, DesignTop() != 0);
+}

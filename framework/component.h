@@ -22,6 +22,7 @@ class TComponent : public TPersistent {
   std::string FName;
   int32_t FTag = 0;
   uint32_t FComponentState = 0;
+  int32_t FDesignInfo = 0;
 
 public:
   MV_CLASS_NAME(TComponent)
@@ -50,6 +51,15 @@ public:
 
   void InsertComponent(TComponent* component);
   void RemoveComponent(TComponent* component);
+
+  // Where a component without a window of its own sits on the design
+  // surface: stored as the defined properties "Left" and "Top".
+  int32_t DesignLeft() const { return int16_t(FDesignInfo & 0xFFFF); }
+  int32_t DesignTop() const { return int16_t(uint32_t(FDesignInfo) >> 16); }
+  void SetDesignPosition(int32_t left, int32_t top) {
+    FDesignInfo = int32_t((uint32_t(uint16_t(top)) << 16) | uint16_t(left));
+  }
+  void DefineProperties(TFiler& filer) override;
 
   // Called once the whole form has been read.
   virtual void Loaded();

@@ -139,6 +139,13 @@ public:
     read(stream);
   }
 
+  void DefineProperty(const std::string& name, const std::function<void(const TFormValue&)>& read,
+                      const std::function<TFormValue()>&, bool) override {
+    if (!FPending || FTaken || !SameTextAscii(name, FPending->Name)) return;
+    FTaken = true;
+    read(FPending->Value);
+  }
+
 private:
   void ReadObjectBody(TComponent* instance, const TFormObject& obj, int depth) {
     if (depth > MaxNesting) throw EReadError("Components nested too deeply");
@@ -320,6 +327,11 @@ public:
     write(stream);
     const uint8_t* p = stream.Memory();
     FOut->push_back({FPrefix + name, BinaryValue(std::vector<uint8_t>(p, p + stream.Size()))});
+  }
+
+  void DefineProperty(const std::string& name, const std::function<void(const TFormValue&)>&,
+                      const std::function<TFormValue()>& write, bool hasData) override {
+    if (hasData && write) FOut->push_back({FPrefix + name, write()});
   }
 
   TFormObject WriteObject(TComponent* component) {

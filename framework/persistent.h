@@ -4,6 +4,7 @@
 #include <functional>
 #include <string>
 
+#include "framework/form_codec.h"
 #include "framework/streams.h"
 
 class TFiler;
@@ -43,4 +44,10 @@ public:
                                     const std::function<void(TStream&)>& read,
                                     const std::function<void(TStream&)>& write,
                                     bool hasData) = 0;
+  // A property with a plain value (an integer, a string...). The reader
+  // calls read with the stored value; the writer, when hasData, stores what
+  // write returns.
+  virtual void DefineProperty(const std::string& name,
+                              const std::function<void(const TFormValue&)>& read,
+                              const std::function<TFormValue()>& write, bool hasData) = 0;
 };

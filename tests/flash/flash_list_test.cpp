@@ -56,6 +56,8 @@ public:
                             const std::function<void(TStream&)>& write, bool hasData) override {
     Defined.push_back({name, read, write, hasData});
   }
+  void DefineProperty(const std::string&, const std::function<void(const TFormValue&)>&,
+                      const std::function<TFormValue()>&, bool) override {}
 };
 
 class FlashListTest : public testing::Test {

@@ -302,3 +302,23 @@ TEST_F(FormReader, BrokenFormsGiveClearErrors) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(FormReader, ComponentsWithoutWindowsKeepTheirDesignPosition) {
+  TFormObject form = SampleForm();
+  form.Children[0].Properties.push_back(Prop("Left", IntValue(368)));
+  form.Children[0].Properties.push_back(Prop("Top", IntValue(72)));
+  TTestRoot root;
+  ReadForm(&root, form);
+  TComponent* child = root.FindComponent("Child1");
+  EXPECT_EQ(child->DesignLeft(), 368);
+  EXPECT_EQ(child->DesignTop(), 72);
+  const TFormObject written = WriteForm(&root);
+  ASSERT_EQ(written.Children[0].Properties.size(), 3u);
+  EXPECT_EQ(written.Children[0].Properties[1].Name, "Left");
+  EXPECT_EQ(written.Children[0].Properties[2].Name, "Top");
+  EXPECT_TRUE(written.Children[1].Properties.empty());  // position 0, 0 is not written
+}
+
+}  // namespace
