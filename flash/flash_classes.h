@@ -1,0 +1,3 @@
+#pragma once
+// Makes the movie library's classes known to the form reader.
+void RegisterFlashListClasses();
