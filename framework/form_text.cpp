@@ -467,7 +467,10 @@ class TTextFormWriter {
       FOut += "''";
       return;
     }
-    if (s.size() > LineLength) NewLine(level + 1);
+    if (s.size() > LineLength) {
+      if (!FOut.empty() && FOut.back() == ' ') FOut.pop_back();  // "Name =" ends its line
+      NewLine(level + 1);
+    }
     bool quoted = false;
     size_t lineStart = 0;
     for (size_t i = 0; i < s.size();) {

@@ -470,7 +470,7 @@ TEST(FormCodec, TextLayoutFollowsThePlatform) {
   o.Properties.push_back({"C", CollectionValue({{true, 2, {{"A", IntValue(1)}}}, {}})});
   const std::string expected =
       "object X: TX\n"
-      "  P = \n"
+      "  P =\n"
       "    'aaa''aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa' +\n"
       "    'a'#10'aaaa'\n"
       "  B = {\n"
