@@ -28,15 +28,13 @@ std::string WideToAnsi(const std::u16string& text) {
   return out;
 }
 
-void HandleBoundaryException() {
+void ReportBoundaryException(const std::exception& e) noexcept {
+  if (Application) Application->HandleException(e);
+}
+
+void ReportUnknownBoundaryException() noexcept {
   try {
-    try {
-      throw;
-    } catch (const std::exception& e) {
-      if (Application) Application->HandleException(e);
-    } catch (...) {
-      if (Application) Application->HandleException(Exception("Unknown exception"));
-    }
+    if (Application) Application->HandleException(Exception("Unknown exception"));
   } catch (...) {
     // Nothing leaves a boundary.
   }
@@ -83,9 +81,8 @@ void TApplication::Run() {
   FRunning = true;
   try {
     FMainForm->Show();
-  } catch (...) {
-    HandleBoundaryException();
   }
+  MV_CATCH_AT_BOUNDARY
   MSG msg;
   while (!FTerminated) {
     BOOL r = GetMessageW(&msg, nullptr, 0, 0);

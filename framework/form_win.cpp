@@ -29,9 +29,8 @@ TCustomForm::~TCustomForm() {
   if (OnDestroy) {
     try {
       OnDestroy(this);
-    } catch (...) {
-      HandleBoundaryException();
     }
+    MV_CATCH_AT_BOUNDARY
   }
   // The window goes while the form is still a form.
   DestroyHandle();
@@ -55,31 +54,29 @@ void TCustomForm::CreateParams(TCreateParams& params) {
 }
 
 void TCustomForm::InitFromResource() {
-  SetState(csLoading, true);
-  SetState(csReading, true);
-  try {
-    if (ResourceReader) ResourceReader(this);
-  } catch (...) {
-    SetState(csReading, false);
-    SetState(csLoading, false);
-    throw;
+  if (ResourceReader) {
+    // The reader ends with Loaded on everything it read; running it again
+    // here would repeat what components do once loading is over.
+    SetState(csLoading, true);
+    try {
+      ResourceReader(this);
+    } catch (...) {
+      SetState(csReading, false);
+      SetState(csLoading, false);
+      throw;
+    }
+  } else {
+    Loaded();
+    for (TComponent* c : std::vector<TComponent*>(Components())) c->Loaded();
   }
   SetState(csReading, false);
-  // Loading has ended: the form first, then what it owns.
-  Loaded();
   SetState(csLoading, false);
-  for (TComponent* c : std::vector<TComponent*>(Components())) {
-    c->Loaded();
-    c->SetState(csLoading, false);
-    c->SetState(csReading, false);
-  }
   Realign();
   if (OnCreate) {
     try {
       OnCreate(this);
-    } catch (...) {
-      HandleBoundaryException();
     }
+    MV_CATCH_AT_BOUNDARY
   }
 }
 
@@ -102,18 +99,16 @@ void TCustomForm::DoShow() {
   if (!OnShow) return;
   try {
     OnShow(this);
-  } catch (...) {
-    HandleBoundaryException();
   }
+  MV_CATCH_AT_BOUNDARY
 }
 
 void TCustomForm::DoHide() {
   if (!OnHide) return;
   try {
     OnHide(this);
-  } catch (...) {
-    HandleBoundaryException();
   }
+  MV_CATCH_AT_BOUNDARY
 }
 
 void TCustomForm::SetVisible(bool visible) {

@@ -36,8 +36,8 @@ public:
   explicit TCustomForm(TComponent* owner);
   ~TCustomForm() override;
 
-  // Reads the form's description (through ResourceReader), tells the form and
-  // its components that loading has ended, then runs OnCreate.
+  // Reads the form's description through ResourceReader (which ends with
+  // Loaded on all it read; without a reader Loaded runs here), then OnCreate.
   void InitFromResource();
   // Set by the form reader: reads RCDATA "<CLASS NAME IN UPPER CASE>" into the form.
   static inline void (*ResourceReader)(TCustomForm* form) = nullptr;

@@ -19,8 +19,11 @@ LRESULT CALLBACK UtilityWindowProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lPa
   TMessage m{msg, wParam, lParam, UnhandledMessageResult};
   try {
     (*method)(m);
+  } catch (const std::exception& e) {
+    ReportBoundaryException(e);
+    if (m.Result == UnhandledMessageResult) m.Result = 0;
   } catch (...) {
-    HandleBoundaryException();
+    ReportUnknownBoundaryException();
     if (m.Result == UnhandledMessageResult) m.Result = 0;
   }
   if (m.Result == UnhandledMessageResult) return DefWindowProcW(wnd, msg, wParam, lParam);

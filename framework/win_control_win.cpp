@@ -430,9 +430,8 @@ LRESULT CALLBACK TWinControl::WindowProc(HWND wnd, UINT msg, WPARAM wParam, LPAR
   ++WindowProcDepth;
   try {
     control->WndProc(m);
-  } catch (...) {
-    HandleBoundaryException();
   }
+  MV_CATCH_AT_BOUNDARY
   if (msg == WM_NCDESTROY) {
     SetWindowLongPtrW(wnd, GWLP_USERDATA, 0);
     if (control->FHandle == wnd) control->FHandle = nullptr;

@@ -86,6 +86,16 @@ public:
   static LRESULT CALLBACK WindowProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam);
 };
 
-// Hands an exception caught at a window procedure or callback boundary to
-// the application's handler; it never throws.
-void HandleBoundaryException();
+// Hand an exception caught at a window procedure or callback boundary to the
+// application's handler; they never throw. (Catch clauses call them directly:
+// a rethrow from inside a catch block hangs 64-bit Wine's unwinder.)
+void ReportBoundaryException(const std::exception& e) noexcept;
+void ReportUnknownBoundaryException() noexcept;
+
+#define MV_CATCH_AT_BOUNDARY                                      \
+  catch (const std::exception& boundaryException) {               \
+    ReportBoundaryException(boundaryException);                   \
+  }                                                               \
+  catch (...) {                                                   \
+    ReportUnknownBoundaryException();                             \
+  }
