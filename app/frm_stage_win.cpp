@@ -35,5 +35,5 @@ void TfrmStage::FormShow(TComponent*) {
 }
 
 void RegisterStageClasses() {
-  RegisterClass(TClassInfo{"TfrmStage", "TForm", nullptr, nullptr, {}});
+  RegisterComponentClass(TClassInfo{"TfrmStage", "TForm", nullptr, nullptr, {}});
 }

@@ -7,7 +7,7 @@ void RegisterFlashListClasses() {
   TClassInfo component{"TComponent", "", nullptr, nullptr, {}};
   component.Properties.push_back(
       IntegerProp<TComponent, int32_t>("Tag", &TComponent::Tag, &TComponent::SetTag, 0));
-  RegisterClass(component);
+  RegisterComponentClass(component);
 
   TClassInfo list{"TmvFlashList", "TComponent",
                   [](TComponent* owner) -> TComponent* { return new TmvFlashList(owner); },
@@ -20,7 +20,7 @@ void RegisterFlashListClasses() {
     return static_cast<TmvFlashList*>(o)->Flashs();
   };
   list.Properties.push_back(flashs);
-  RegisterClass(list);
+  RegisterComponentClass(list);
 
   // An item writes its name and its tag always; its bytes follow as the
   // defined property "FlashStream".
@@ -35,5 +35,5 @@ void RegisterFlashListClasses() {
   item.Properties.push_back(store);
   item.Properties.push_back(IntegerProp<TmvFlashStream, int32_t>(
       "Tag", &TmvFlashStream::Tag, &TmvFlashStream::SetTag, 0, false));
-  RegisterClass(item);
+  RegisterComponentClass(item);
 }

@@ -1,5 +1,6 @@
 #include "framework/class_registry.h"
 
+#include <algorithm>
 #include <map>
 #include <memory>
 
@@ -28,7 +29,7 @@ std::map<std::string, std::unique_ptr<TClassInfo>>& Classes() {
 
 }  // namespace
 
-void RegisterClass(TClassInfo info) {
+void RegisterComponentClass(TClassInfo info) {
   std::string key = LowerKey(info.Name);
   Classes()[key] = std::make_unique<TClassInfo>(std::move(info));
 }
@@ -82,8 +83,15 @@ std::vector<const TPropInfo*> AllProperties(const std::string& className) {
     chain.push_back(info);
     info = info->ParentName.empty() ? nullptr : FindClassInfo(info->ParentName);
   }
+  // Ancestors first. A class that publishes a property again (another
+  // default, another place in its order) replaces the ancestor's entry.
   std::vector<const TPropInfo*> result;
   for (auto it = chain.rbegin(); it != chain.rend(); ++it)
-    for (const TPropInfo& p : (*it)->Properties) result.push_back(&p);
+    for (const TPropInfo& p : (*it)->Properties) {
+      result.erase(std::remove_if(result.begin(), result.end(),
+                                  [&](const TPropInfo* q) { return SameTextAscii(q->Name, p.Name); }),
+                   result.end());
+      result.push_back(&p);
+    }
   return result;
 }

@@ -61,7 +61,10 @@ struct TClassInfo {
 };
 
 // Registers a class; a second registration of the same name replaces the first.
-void RegisterClass(TClassInfo info);
+void RegisterComponentClass(TClassInfo info);
+// The same under its familiar name. Inline, because <windows.h> may have
+// turned the name into RegisterClassA before this header is read.
+inline void RegisterClass(TClassInfo info) { RegisterComponentClass(std::move(info)); }
 const TClassInfo* FindClassInfo(const std::string& name);
 // The property of that name on the class or its ancestors (ASCII
 // case-insensitive), nil if none.

@@ -1,4 +1,5 @@
 // Published properties of the controls and forms, for the form reader and writer.
+#include <algorithm>
 #include <cstring>
 
 #include "framework/form_win.h"
@@ -7,6 +8,7 @@
 #undef RegisterClass
 #undef GetObject
 #include "framework/class_registry.h"
+#include "framework/control_registry_win.h"
 #include "framework/exceptions.h"
 
 namespace {
@@ -127,24 +129,14 @@ TClassInfo ClassInfo(std::string name, std::string parentName,
   return info;
 }
 
-}  // namespace
-
-void RegisterControlClasses() {
-  RegisterIntegerIdents(&IdentToValue, &ValueToIdent);
-
-  RegisterClass(ClassInfo(
-      "TFont", "",
-      {IntegerProp<TFont, int32_t>("Charset", &TFont::Charset, &TFont::SetCharset,
-                                   DEFAULT_CHARSET, false),
-       IntegerProp<TFont, TColor>("Color", &TFont::Color, &TFont::SetColor, clWindowText, false),
-       IntegerProp<TFont, int32_t>("Height", &TFont::Height, &TFont::SetHeight, 0, false),
-       StringProp<TFont>("Name", &TFont::GetName, &TFont::SetName),
-       AsSet(IntegerProp<TFont, TFontStyles>("Style", &TFont::Style, &TFont::SetStyle, 0),
-               {"fsBold", "fsItalic", "fsUnderline", "fsStrikeOut"})}));
-
+TPropInfo ColorProp() {
   TPropInfo color =
       IntegerProp<TControl, TColor>("Color", &TControl::Color, &TControl::SetColor, 0, false);
   color.Stored = [](TPersistent* o) { return !static_cast<TControl*>(o)->ParentColor(); };
+  return color;
+}
+
+TPropInfo FontProp() {
   TPropInfo font;
   font.Name = "Font";
   font.Kind = TPropKind::pkClass;
@@ -152,9 +144,17 @@ void RegisterControlClasses() {
     return static_cast<TControl*>(o)->FontObject();
   };
   font.Stored = [](TPersistent* o) { return !static_cast<TControl*>(o)->ParentFont(); };
+  return font;
+}
+
+TPropInfo ShowHintProp() {
   TPropInfo showHint =
       BooleanProp<TControl>("ShowHint", &TControl::ShowHint, &TControl::SetShowHint, false);
   showHint.Stored = [](TPersistent* o) { return !static_cast<TControl*>(o)->ParentShowHint(); };
+  return showHint;
+}
+
+TPropInfo PopupMenuProp() {
   TPropInfo popupMenu;
   popupMenu.Name = "PopupMenu";
   popupMenu.Kind = TPropKind::pkComponent;
@@ -162,45 +162,79 @@ void RegisterControlClasses() {
   popupMenu.SetComponent = [](TPersistent* o, TComponent* c) {
     static_cast<TControl*>(o)->SetPopupMenu(c);
   };
+  return popupMenu;
+}
 
+bool ByName(const TPropInfo& a, const TPropInfo& b) {
+  auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
+  return std::lexicographical_compare(a.Name.begin(), a.Name.end(), b.Name.begin(), b.Name.end(),
+                                      [&](char x, char y) { return lower(x) < lower(y); });
+}
+
+}  // namespace
+
+TPropInfo ControlProperty(const std::string& name) {
+  static const std::vector<TPropInfo> standard = [] {
+    std::vector<TPropInfo> p{
+        EnumProp<TControl, TAlign>("Align",
+                                   {"alNone", "alTop", "alBottom", "alLeft", "alRight", "alClient"},
+                                   &TControl::Align, &TControl::SetAlign, TAlign::alNone),
+        AsSet(IntegerProp<TControl, TAnchors>("Anchors", &TControl::Anchors, &TControl::SetAnchors,
+                                              AnchorBit(akLeft) | AnchorBit(akTop)),
+              {"akLeft", "akTop", "akRight", "akBottom"}),
+        ColorProp(),
+        IntegerProp<TControl, TCursor>("Cursor", &TControl::Cursor, &TControl::SetCursor,
+                                       crDefault),
+        IntegerProp<TControl, TCursor>("DragCursor", &TControl::DragCursor,
+                                       &TControl::SetDragCursor, crDrag),
+        EnumProp<TControl, TDragKind>("DragKind", {"dkDrag", "dkDock"}, &TControl::DragKind,
+                                      &TControl::SetDragKind, TDragKind::dkDrag),
+        EnumProp<TControl, TDragMode>("DragMode", {"dmManual", "dmAutomatic"},
+                                      &TControl::DragMode, &TControl::SetDragMode,
+                                      TDragMode::dmManual),
+        BooleanProp<TControl>("Enabled", &TControl::Enabled, &TControl::SetEnabled, true),
+        FontProp(),
+        StringProp<TControl>("Hint", &TControl::Hint, &TControl::SetHint),
+        BooleanProp<TControl>("ParentColor", &TControl::ParentColor, &TControl::SetParentColor,
+                              true),
+        BooleanProp<TControl>("ParentFont", &TControl::ParentFont, &TControl::SetParentFont, true),
+        BooleanProp<TControl>("ParentShowHint", &TControl::ParentShowHint,
+                              &TControl::SetParentShowHint, true),
+        PopupMenuProp(),
+        ShowHintProp(),
+        BooleanProp<TControl>("Visible", &TControl::Visible, &TControl::SetVisible, true),
+        NotifyEventProp<TControl>("OnClick", &TControl::OnClick),
+        NotifyEventProp<TControl>("OnDblClick", &TControl::OnDblClick)};
+    return p;
+  }();
+  for (const TPropInfo& p : standard)
+    if (SameTextAscii(p.Name, name.c_str())) return p;
+  throw EComponentError("No control property " + name);
+}
+
+void RegisterControlClasses() {
+  RegisterIntegerIdents(&IdentToValue, &ValueToIdent);
+
+  // Every font property is written when the font is: the style too, even empty.
+  RegisterClass(ClassInfo(
+      "TFont", "",
+      {IntegerProp<TFont, int32_t>("Charset", &TFont::Charset, &TFont::SetCharset,
+                                   DEFAULT_CHARSET, false),
+       IntegerProp<TFont, TColor>("Color", &TFont::Color, &TFont::SetColor, clWindowText, false),
+       IntegerProp<TFont, int32_t>("Height", &TFont::Height, &TFont::SetHeight, 0, false),
+       StringProp<TFont>("Name", &TFont::GetName, &TFont::SetName),
+       AsSet(IntegerProp<TFont, TFontStyles>("Style", &TFont::Style, &TFont::SetStyle, 0, false),
+             {"fsBold", "fsItalic", "fsUnderline", "fsStrikeOut"})}));
+
+  // A control publishes its bounds; each kind of control publishes the rest
+  // of what it shows (ControlProperty), in an order of its own.
   TClassInfo control = ClassInfo(
       "TControl", "TComponent",
       {IntegerProp<TControl, int32_t>("Left", &TControl::Left, &TControl::SetLeft, 0, false),
        IntegerProp<TControl, int32_t>("Top", &TControl::Top, &TControl::SetTop, 0, false),
        IntegerProp<TControl, int32_t>("Width", &TControl::Width, &TControl::SetWidth, 0, false),
        IntegerProp<TControl, int32_t>("Height", &TControl::Height, &TControl::SetHeight, 0,
-                                      false),
-       EnumProp<TControl, TAlign>("Align",
-                                  {"alNone", "alTop", "alBottom", "alLeft", "alRight", "alClient"},
-                                  &TControl::Align, &TControl::SetAlign, TAlign::alNone),
-       AsSet(IntegerProp<TControl, TAnchors>("Anchors", &TControl::Anchors,
-                                               &TControl::SetAnchors,
-                                               AnchorBit(akLeft) | AnchorBit(akTop)),
-               {"akLeft", "akTop", "akRight", "akBottom"}),
-       color,
-       IntegerProp<TControl, TCursor>("Cursor", &TControl::Cursor, &TControl::SetCursor,
-                                      crDefault),
-       IntegerProp<TControl, TCursor>("DragCursor", &TControl::DragCursor,
-                                      &TControl::SetDragCursor, crDrag),
-       EnumProp<TControl, TDragKind>("DragKind", {"dkDrag", "dkDock"}, &TControl::DragKind,
-                                     &TControl::SetDragKind, TDragKind::dkDrag),
-       EnumProp<TControl, TDragMode>("DragMode", {"dmManual", "dmAutomatic"},
-                                     &TControl::DragMode, &TControl::SetDragMode,
-                                     TDragMode::dmManual),
-       BooleanProp<TControl>("Enabled", &TControl::Enabled, &TControl::SetEnabled, true),
-       font,
-       StringProp<TControl>("Hint", &TControl::Hint, &TControl::SetHint),
-       BooleanProp<TControl>("ParentColor", &TControl::ParentColor, &TControl::SetParentColor,
-                             true),
-       BooleanProp<TControl>("ParentFont", &TControl::ParentFont, &TControl::SetParentFont,
-                             true),
-       BooleanProp<TControl>("ParentShowHint", &TControl::ParentShowHint,
-                             &TControl::SetParentShowHint, true),
-       popupMenu,
-       showHint,
-       BooleanProp<TControl>("Visible", &TControl::Visible, &TControl::SetVisible, true),
-       NotifyEventProp<TControl>("OnClick", &TControl::OnClick),
-       NotifyEventProp<TControl>("OnDblClick", &TControl::OnDblClick)});
+                                      false)});
   // A control read inside another one's object lies on it.
   control.SetParent = [](TComponent* child, TComponent* parent) {
     auto* c = dynamic_cast<TControl*>(child);
@@ -211,10 +245,12 @@ void RegisterControlClasses() {
 
   RegisterClass(ClassInfo("TGraphicControl", "TControl", {}));
   RegisterClass(ClassInfo("TWinControl", "TControl", {}));
+  RegisterClass(ClassInfo("TCustomForm", "TWinControl", {}));
 
-  // A form is shown by Show, not by its stored Visible; forms keep Width and
-  // Height, the client size is derived from them. OldCreateOrder and the
-  // colour are written even at their defaults, as the platform writes them.
+  // A form's own list, written in name order after the bounds. A form is
+  // shown by Show, not by its stored Visible; Width and Height are stored,
+  // the client size follows from them. Colour, OldCreateOrder, PixelsPerInch
+  // and TextHeight are written even at their usual values.
   TPropInfo caption;
   caption.Name = "Caption";
   caption.Kind = TPropKind::pkWideString;
@@ -224,33 +260,34 @@ void RegisterControlClasses() {
   caption.SetWideString = [](TPersistent* o, const std::u16string& v) {
     static_cast<TCustomForm*>(o)->SetCaption(v);
   };
-  TPropInfo formColor = IntegerProp<TControl, TColor>("Color", &TControl::Color,
-                                                      &TControl::SetColor, 0, false);
-  TPropInfo formVisible =
-      BooleanProp<TControl>("Visible", &TControl::Visible, &TControl::SetVisible, false);
-  RegisterClass(ClassInfo(
-      "TCustomForm", "TWinControl",
-      {caption,
-       Unstored(IntegerProp<TControl, int32_t>("ClientWidth", &TControl::ClientWidth,
-                                               &TControl::SetClientWidth, 0, false)),
-       Unstored(IntegerProp<TControl, int32_t>("ClientHeight", &TControl::ClientHeight,
-                                               &TControl::SetClientHeight, 0, false)),
-       formColor,
-       formVisible,
-       IntegerProp<TCustomForm, int32_t>("PixelsPerInch", &TCustomForm::PixelsPerInch,
-                                         &TCustomForm::SetPixelsPerInch, 0, false),
-       IntegerProp<TCustomForm, int32_t>("TextHeight", &TCustomForm::TextHeight,
-                                         &TCustomForm::SetTextHeight, 0, false),
-       BooleanProp<TCustomForm>("OldCreateOrder", &TCustomForm::OldCreateOrder,
-                                &TCustomForm::SetOldCreateOrder, false),
-       EnumProp<TCustomForm, TPosition>("Position",
-                                        {"poDesigned", "poDefault", "poScreenCenter"},
-                                        &TCustomForm::Position, &TCustomForm::SetPosition,
-                                        TPosition::poDesigned),
-       NotifyEventProp<TCustomForm>("OnCreate", &TCustomForm::OnCreate),
-       NotifyEventProp<TCustomForm>("OnShow", &TCustomForm::OnShow),
-       NotifyEventProp<TCustomForm>("OnHide", &TCustomForm::OnHide),
-       NotifyEventProp<TCustomForm>("OnDestroy", &TCustomForm::OnDestroy)}));
-  RegisterClass(ClassInfo("TForm", "TCustomForm", {},
+  std::vector<TPropInfo> form{
+      caption,
+      Unstored(IntegerProp<TControl, int32_t>("ClientWidth", &TControl::ClientWidth,
+                                              &TControl::SetClientWidth, 0, false)),
+      Unstored(IntegerProp<TControl, int32_t>("ClientHeight", &TControl::ClientHeight,
+                                              &TControl::SetClientHeight, 0, false)),
+      IntegerProp<TControl, TColor>("Color", &TControl::Color, &TControl::SetColor, 0, false),
+      BooleanProp<TControl>("ParentFont", &TControl::ParentFont, &TControl::SetParentFont, false),
+      BooleanProp<TControl>("Visible", &TControl::Visible, &TControl::SetVisible, false),
+      IntegerProp<TCustomForm, int32_t>("PixelsPerInch", &TCustomForm::PixelsPerInch,
+                                        &TCustomForm::SetPixelsPerInch, 0, false),
+      IntegerProp<TCustomForm, int32_t>("TextHeight", &TCustomForm::TextHeight,
+                                        &TCustomForm::SetTextHeight, 0, false),
+      BooleanProp<TCustomForm>("OldCreateOrder", &TCustomForm::OldCreateOrder,
+                               &TCustomForm::SetOldCreateOrder, false),
+      EnumProp<TCustomForm, TPosition>("Position", {"poDesigned", "poDefault", "poScreenCenter"},
+                                       &TCustomForm::Position, &TCustomForm::SetPosition,
+                                       TPosition::poDesigned),
+      NotifyEventProp<TCustomForm>("OnCreate", &TCustomForm::OnCreate),
+      NotifyEventProp<TCustomForm>("OnShow", &TCustomForm::OnShow),
+      NotifyEventProp<TCustomForm>("OnHide", &TCustomForm::OnHide),
+      NotifyEventProp<TCustomForm>("OnDestroy", &TCustomForm::OnDestroy)};
+  for (const char* name : {"Align", "Anchors", "Cursor", "DragKind", "DragMode", "Enabled",
+                           "Font", "Hint", "PopupMenu", "ShowHint", "OnClick", "OnDblClick"})
+    form.push_back(ControlProperty(name));
+  for (TPropInfo& p : form)  // OldCreateOrder is the platform's: written even when False
+    if (p.Name == "OldCreateOrder") p.HasDefault = false;
+  std::stable_sort(form.begin(), form.end(), ByName);
+  RegisterClass(ClassInfo("TForm", "TCustomForm", std::move(form),
                           [](TComponent* owner) -> TComponent* { return new TForm(owner); }));
 }

@@ -1,5 +1,7 @@
 #include "framework/form_win.h"
 
+#include <algorithm>
+
 #include "framework/application_win.h"
 
 namespace {
@@ -165,6 +167,15 @@ void TCustomForm::Dispatch(TMessage& m) {
     case CM_RELEASE:
       delete this;  // nothing may touch the form after this
       return;
+    case WM_GETMINMAXINFO: {
+      // The program may size its form past the screen (a wide aspect on a
+      // narrow screen); the system's default limit would cut it silently.
+      TWinControl::Dispatch(m);
+      auto* info = reinterpret_cast<MINMAXINFO*>(m.LParam);
+      info->ptMaxTrackSize.x = std::max<LONG>(info->ptMaxTrackSize.x, 0x7FFF);
+      info->ptMaxTrackSize.y = std::max<LONG>(info->ptMaxTrackSize.y, 0x7FFF);
+      return;
+    }
     case WM_SETTEXT:
       TWinControl::Dispatch(m);
       // Text set from outside the form is its caption too.

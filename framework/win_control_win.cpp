@@ -68,6 +68,14 @@ void TWinControl::CreateWnd() {
                              GetModuleHandleW(nullptr), this);
   if (!wnd) throw EOutOfResources("Error creating window");
   FHandle = wnd;
+  // The size limits a window answers are asked before it is attached to its
+  // control, so the system may have cut the size: ask again, now attached.
+  RECT r{};
+  GetWindowRect(wnd, &r);
+  if (!(params.Style & WS_CHILD) &&
+      (r.right - r.left != params.Width || r.bottom - r.top != params.Height))
+    SetWindowPos(wnd, nullptr, 0, 0, params.Width, params.Height,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOOWNERZORDER);
 }
 
 void TWinControl::CreateHandle() {

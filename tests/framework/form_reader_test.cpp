@@ -322,3 +322,28 @@ TEST_F(FormReader, ComponentsWithoutWindowsKeepTheirDesignPosition) {
 }
 
 }  // namespace
+
+namespace {
+
+// A class may publish an ancestor's property again, with another default.
+TEST(ClassRegistry, RepublishedPropertyReplacesTheAncestors) {
+  TClassInfo base{"TRegBase", "", nullptr, nullptr, {}};
+  base.Properties.push_back(IntegerProp<TTestChild, int32_t>("Width", &TTestChild::GetWidth,
+                                                             &TTestChild::SetWidth, 0));
+  TPropInfo other = base.Properties[0];
+  other.Name = "Other";
+  base.Properties.push_back(other);
+  RegisterClass(base);
+  TClassInfo derived{"TRegDerived", "TRegBase", nullptr, nullptr, {}};
+  derived.Properties.push_back(IntegerProp<TTestChild, int32_t>("WIDTH", &TTestChild::GetWidth,
+                                                                &TTestChild::SetWidth, 7));
+  RegisterClass(derived);
+  const std::vector<const TPropInfo*> all = AllProperties("TRegDerived");
+  ASSERT_EQ(all.size(), 2u);
+  EXPECT_EQ(all[0]->Name, "Other");
+  EXPECT_EQ(all[1]->Default, 7);
+  EXPECT_EQ(FindPropInfo("TRegDerived", "width")->Default, 7);
+  EXPECT_EQ(FindPropInfo("TRegBase", "width")->Default, 0);
+}
+
+}  // namespace
