@@ -30,8 +30,9 @@ cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" >/dev/null &&
 
 had_display=${DISPLAY:-}
 kribbel_wine_start "$arch"
-exe=$(winepath -w "$kribbel_root/$build/app/kribbel.exe" 2>/dev/null)
-screen=${KRIBBEL_SCREEN:-1280x1024x24}
+# Wine sees the machine's root as drive Z:.
+exe="Z:$(printf '%s' "$kribbel_root/$build/app/kribbel.exe" | tr / '\\')"
+screen=${KRIBBEL_SCREEN:-1920x1080x24}
 if [ -z "$had_display" ]; then
   launch=("$WINELOADER" explorer "/desktop=Kribbel,${screen%x*}" "$exe")
 else

@@ -32,7 +32,7 @@ kribbel_wine_start() {  # $1: i686 or x86_64
   if [ -z "${DISPLAY:-}" ]; then
     local n=90
     while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
-    Xvfb ":$n" -screen 0 "${KRIBBEL_SCREEN:-1280x1024x24}" -nolisten tcp >/dev/null 2>&1 &
+    Xvfb ":$n" -screen 0 "${KRIBBEL_SCREEN:-1920x1080x24}" -nolisten tcp >/dev/null 2>&1 &
     kribbel_xvfb_pid=$!
     export DISPLAY=":$n"
     local i
@@ -45,6 +45,11 @@ kribbel_wine_start() {  # $1: i686 or x86_64
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "wine: creating the prefix $WINEPREFIX"
     "$WINELOADER" wineboot -i >/dev/null 2>&1
+  else
+    "$WINELOADER" wineboot >/dev/null 2>&1
+  fi
+  # The prefix's settings, made once (the stamp names their version).
+  if [ ! -f "$WINEPREFIX/.kribbel-settings-2" ]; then
     # A crash must fail its test, not wait in a debugger dialog.
     "$WINELOADER" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
       >/dev/null 2>&1
@@ -52,8 +57,7 @@ kribbel_wine_start() {  # $1: i686 or x86_64
     # which Wine's font links name.
     "$WINELOADER" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v SimSun /t REG_SZ \
       /d 'WenQuanYi Micro Hei' /f >/dev/null 2>&1
-  else
-    "$WINELOADER" wineboot >/dev/null 2>&1
+    touch "$WINEPREFIX/.kribbel-settings-2"
   fi
 }
 
