@@ -51,11 +51,20 @@ public:
     if (carry) FLimbs.push_back(uint32_t(carry));
     Trim();
   }
-  void MulPow(uint32_t base, int64_t n) {  // base 5 or 10
-    const uint32_t chunk = base == 5 ? 1220703125u : 1000000000u;  // base^13, base^9
-    const int per = base == 5 ? 13 : 9;
-    for (; n >= per; n -= per) MulAdd(chunk, 0);
-    for (; n > 0; --n) MulAdd(base, 0);
+  void Multiply(const TBig& b) {
+    if (b.FLimbs.size() == 1) return MulAdd(b.FLimbs[0], 0);
+    std::vector<uint32_t> r(FLimbs.size() + b.FLimbs.size(), 0);
+    for (size_t i = 0; i < FLimbs.size(); ++i) {
+      uint64_t carry = 0;
+      for (size_t j = 0; j < b.FLimbs.size(); ++j) {
+        const uint64_t t = uint64_t(FLimbs[i]) * b.FLimbs[j] + r[i + j] + carry;
+        r[i + j] = uint32_t(t);
+        carry = t >> 32;
+      }
+      r[i + b.FLimbs.size()] = uint32_t(carry);
+    }
+    FLimbs = std::move(r);
+    Trim();
   }
   uint32_t DivSmall(uint32_t d) {  // returns the remainder
     uint64_t rem = 0;
@@ -118,6 +127,26 @@ public:
   }
 };
 
+// 5^k for exponents near each other: one float's text tries a few digit
+// counts, whose powers differ by a few steps, so each is derived from the last.
+class TPow5Cache {
+  int64_t FK = 0;
+  TBig FValue{1};
+
+public:
+  const TBig& Get(int64_t k) {
+    static const uint32_t small[] = {1, 5, 25, 125, 625, 3125, 15625, 78125, 390625, 1953125,
+                                     9765625, 48828125, 244140625, 1220703125};
+    if (k < FK / 2) {  // cheaper to start again
+      FK = 0;
+      FValue = TBig(1);
+    }
+    for (; FK < k; FK += std::min<int64_t>(13, k - FK)) FValue.MulAdd(small[std::min<int64_t>(13, k - FK)], 0);
+    for (; FK > k; FK -= std::min<int64_t>(13, FK - k)) FValue.DivSmall(small[std::min<int64_t>(13, FK - k)]);
+    return FValue;
+  }
+};
+
 // value = Mantissa * 2^Exponent; Mantissa < 2^P, and at least 2^(P-1) unless
 // Exponent is MinExp (zero and subnormals).
 struct TFloatFormat {
@@ -152,7 +181,8 @@ struct TDecimal {
 
 // Rounds a decimal to the nearest float of the format, ties to even.
 // Returns false when the magnitude is beyond the format's largest finite value.
-bool DecimalToBinary(const TDecimal& d, const TFloatFormat& f, TBinaryFloat& out) {
+bool DecimalToBinary(const TDecimal& d, const TFloatFormat& f, TBinaryFloat& out,
+                     TPow5Cache* powers = nullptr) {
   out = TBinaryFloat{d.Negative, 0, f.MinExp};
   if (d.Digits.empty()) return true;
   const int64_t nd = int64_t(d.Digits.size());
@@ -160,18 +190,21 @@ bool DecimalToBinary(const TDecimal& d, const TFloatFormat& f, TBinaryFloat& out
   if (nd - 1 + d.Exp10 > int64_t((f.MaxExp + f.P) * 0.30103) + 1) return false;
   if (nd + d.Exp10 < int64_t((f.MinExp - 1) * 0.30103) - 1) return true;  // below half the least subnormal
 
+  // value = num / den * 2^Exp10: the powers of ten split into fives and twos.
+  TPow5Cache ownPowers;
+  TPow5Cache& pow5 = powers ? *powers : ownPowers;
   TBig num, den(1);
   for (char c : d.Digits) num.MulAdd(10, uint32_t(c - '0'));
   if (d.Exp10 >= 0)
-    num.MulPow(10, d.Exp10);
+    num.Multiply(pow5.Get(d.Exp10));
   else
-    den.MulPow(10, -d.Exp10);
+    den = pow5.Get(-d.Exp10);
   // value / 2^e lands in [2^(P-1), 2^(P+1)) for this e.
-  int64_t e = int64_t(num.BitLength()) - int64_t(den.BitLength()) - f.P;
+  int64_t e = int64_t(num.BitLength()) - int64_t(den.BitLength()) + d.Exp10 - f.P;
   if (e < f.MinExp) e = f.MinExp;
   for (;;) {
     TBig n = num, dd = den;
-    if (e < 0) n.ShiftLeft(size_t(-e)); else dd.ShiftLeft(size_t(e));
+    if (d.Exp10 - e >= 0) n.ShiftLeft(size_t(d.Exp10 - e)); else dd.ShiftLeft(size_t(e - d.Exp10));
     // Long division for P+1 quotient bits; a set top bit means e is one too small.
     TBig shifted = dd;
     shifted.ShiftLeft(size_t(f.P));
@@ -214,7 +247,7 @@ struct TLeadingDecimal {
   bool Sticky = false;
 };
 
-TLeadingDecimal LeadingDecimal(const TBinaryFloat& b) {
+TLeadingDecimal LeadingDecimal(const TBinaryFloat& b, TPow5Cache& pow5) {
   TLeadingDecimal r;
   r.Value.Negative = b.Negative;
   if (b.Mantissa == 0) return r;
@@ -224,7 +257,13 @@ TLeadingDecimal LeadingDecimal(const TBinaryFloat& b) {
   const int64_t decimalExp =
       int64_t((int64_t(num.BitLength()) - int64_t(den.BitLength())) * 0.30103);
   const int64_t k = 31 - decimalExp;
-  if (k >= 0) num.MulPow(10, k); else den.MulPow(10, -k);
+  if (k >= 0) {
+    num.Multiply(pow5.Get(k));
+    num.ShiftLeft(size_t(k));
+  } else {
+    den.Multiply(pow5.Get(-k));
+    den.ShiftLeft(size_t(-k));
+  }
   // Quotient by long division over at most 120 bits (10^36 < 2^120).
   TBig q;
   TBig shifted = den;
@@ -278,21 +317,30 @@ void Canonical(TBinaryFloat& b) {
 }
 
 // The shortest decimal that reads back to the same value. 21 digits always
-// do for a 64-bit mantissa; the leading digits hold at least 30.
+// do for a 64-bit mantissa and the leading digits hold at least 30; more
+// digits are never further from the value, so a binary search finds the count.
 TDecimal ShortestDecimal(const TBinaryFloat& b, const TFloatFormat& f) {
-  const TLeadingDecimal leading = LeadingDecimal(b);
+  TPow5Cache pow5;
+  const TLeadingDecimal leading = LeadingDecimal(b, pow5);
   if (leading.Value.Digits.empty()) return leading.Value;
   TBinaryFloat want = b;
   Canonical(want);
-  for (size_t n = 1;; ++n) {
-    const TDecimal candidate = RoundDigits(leading, n);
+  const auto readsBack = [&](const TDecimal& candidate) {
     TBinaryFloat back;
-    if (!DecimalToBinary(candidate, f, back)) continue;
+    if (!DecimalToBinary(candidate, f, back, &pow5)) return false;
     Canonical(back);
-    if ((back.Mantissa == want.Mantissa && back.Exponent == want.Exponent) ||
-        n >= leading.Value.Digits.size())
-      return candidate;
+    return back.Mantissa == want.Mantissa && back.Exponent == want.Exponent;
+  };
+  size_t lo = 1, hi = std::min<size_t>(f.P == 64 ? 21 : f.P == 53 ? 17 : 9, leading.Value.Digits.size());
+  if (!readsBack(RoundDigits(leading, hi))) return RoundDigits(leading, leading.Value.Digits.size());
+  while (lo < hi) {
+    const size_t mid = (lo + hi) / 2;
+    if (readsBack(RoundDigits(leading, mid)))
+      hi = mid;
+    else
+      lo = mid + 1;
   }
+  return RoundDigits(leading, hi);
 }
 
 // "1.5", "100.0", "0.001", "1.5E-7", "1E20": always a '.' or an 'E', so that
@@ -547,7 +595,8 @@ class TTextFormWriter {
       }
       case TValueType::vaIdent:
         if (!IsDottedIdent(v.Str)) Fail("Identifier value '" + v.Str + "' is not an identifier");
-        if (SameText(v.Str, "end")) Fail("Identifier value 'end' is a keyword of the text form");
+        if (SameText(std::string_view(v.Str).substr(0, v.Str.find('.')), "end"))
+          Fail("Identifier value '" + v.Str + "' starts with the keyword 'end'");
         FOut += v.Str;
         return;
       case TValueType::vaBinary:
@@ -965,11 +1014,13 @@ class TTextFormParser {
   }
 
   TFormValue Call(const std::string& name, int line, int depth) {
+    if (depth >= MaxFormNesting)
+      Fail("Lists and collections nested deeper than " + std::to_string(MaxFormNesting));
     Next();  // '('
     std::vector<TFormValue> args;
     if (!IsSymbol(')')) {
       for (;;) {
-        args.push_back(Value(depth));
+        args.push_back(Value(depth + 1));
         if (!IsSymbol(',')) break;
         Next();
       }

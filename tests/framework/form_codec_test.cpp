@@ -4,6 +4,7 @@
 #include <cfloat>
 #include <cstdint>
 #include <cstdlib>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -589,6 +590,9 @@ TEST(FormCodec, FunctionsInTheTextGoToTheCaller) {
   } catch (const EParserError& e) {
     EXPECT_EQ(e.Message(), "Line 3: Bad call of Twice");
   }
+  std::string deep = "object X: TX\n  A = ";
+  for (int i = 0; i <= MaxFormNesting; ++i) deep += "Count(";
+  EXPECT_THROW(ParseTextForm(deep, function), EParserError);
   // With a space before '(' the name is an identifier value, and the list another value.
   EXPECT_EQ(ParseError("object X: TX\n  A = Twice ('ab')\nend\n"),
             "Line 2: Expected a property name, 'object' or 'end', found '('");
@@ -620,6 +624,7 @@ TEST(FormCodec, WritersRefuseTreesTheReadersWouldNotGiveBack) {
   const TFormObject textRows[] = {
       OneProperty(IdentValue("not an ident")),
       OneProperty(IdentValue("")),
+      OneProperty(IdentValue("End.X")),
       OneProperty(SetValue({"a b"})),
       OneProperty(Raw(TValueType::vaExtended, {0, 0, 0, 0, 0, 0, 0, 0x80, 0xFF, 0x7F})),  // +inf
       OneProperty(Raw(TValueType::vaDate, {0, 0, 0, 0, 0, 0, 0xF8, 0x7F})),  // NaN
@@ -740,6 +745,22 @@ TEST(FormCodec, RandomFloatsSurviveTheTextForm) {
         uint8_t hostBytes[sizeof(long double)] = {};
         std::memcpy(hostBytes, &host, sizeof host);
         EXPECT_EQ(TBytes(hostBytes, hostBytes + 10), v.Bytes);
+        // ... and no shorter text reads back: the host's own shortest has as many digits.
+        long double value;
+        std::memcpy(&value, v.Bytes.data(), 10);
+        int hostDigits = 1;
+        for (char buffer[64]; hostDigits < 21; ++hostDigits) {
+          std::snprintf(buffer, sizeof buffer, "%.*Le", hostDigits - 1, value);
+          if (std::strtold(buffer, nullptr) == value) break;
+        }
+        size_t digits = 0;
+        const std::string mantissa = text.substr(0, text.find('E'));
+        const size_t first = mantissa.find_first_of("123456789");
+        const size_t last = mantissa.find_last_of("123456789");
+        if (first != std::string::npos) {  // zero has no digits to count
+          for (size_t k = first; k <= last; ++k) digits += mantissa[k] != '.';
+          EXPECT_EQ(digits, size_t(hostDigits)) << text;
+        }
       }
 #endif
     }
