@@ -58,6 +58,13 @@ void TmvBitmap::ReleaseHandles() {
   FBits = nullptr;
 }
 
+void TmvBitmap::Clear() {
+  if (FDC) UnregisterBitmap(this);
+  ReleaseHandles();
+  FWidth = 0;
+  FHeight = 0;
+}
+
 TPixelSurface TmvBitmap::Surface() const {
   if (!FBits) return TPixelSurface{};
   return TPixelSurface{FBits, FWidth, FHeight};

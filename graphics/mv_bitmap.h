@@ -7,8 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "framework/persistent.h"
 #include "graphics/pixel_routines.h"
 #include "platform/colors.h"
+
+class TCanvas;
+class TGraphic;
 
 class TmvBitmap;
 using TBltRoutine = void (*)(HDC dc, int32_t dstX, int32_t dstY, int32_t dstW, int32_t dstH,
@@ -23,7 +27,7 @@ struct TDCRoutines {
 };
 extern TDCRoutines DCRoutines;
 
-class TmvBitmap {
+class TmvBitmap : public TPersistent {
   TmvColor* FBits = nullptr;  // first pixel of the top row; owned by FHandle
   int32_t FWidth = 0;
   int32_t FHeight = 0;
@@ -32,14 +36,21 @@ class TmvBitmap {
   HDC FDC = nullptr;  // FBits, FHandle and FDC are all set or all empty
 
   void ReleaseHandles();
+  // No pixels and no size: what a copy of a surface without pixels is.
+  void Clear();
+  void AssignThroughGdi(class TBitmap& bitmap);
+
+protected:
+  void AssignTo(TPersistent* dest) override;
 
 public:
+  MV_CLASS_NAME(TmvBitmap)
   std::string FText;          // carried with the pixels, read by nobody here
   bool FAlphaBlend = false;   // transfers out of the surface blend (wins over FTransparent)
   bool FTransparent = false;  // transfers out of the surface skip TransparentKeyColor
 
   TmvBitmap();
-  virtual ~TmvBitmap();
+  ~TmvBitmap() override;
   TmvBitmap(const TmvBitmap&) = delete;
   TmvBitmap& operator=(const TmvBitmap&) = delete;
 
@@ -68,6 +79,13 @@ public:
   void SetAlpha(uint8_t alpha);
   void CheckAlpha();
   void FillRect(const TRect& rect, TmvColor color);
+
+  // Copies another surface, a bitmap, a picture or any graphic. A source
+  // without pixels leaves this surface without pixels too.
+  void Assign(TPersistent* source) override;
+  // Renders graphic into rect; what the graphic leaves uncovered keeps its pixels.
+  void ImportGraphic(TGraphic* graphic, const TRect& rect);
+  void DrawToCanvas(TCanvas& canvas, int32_t x, int32_t y);
 
   void DrawToDC(HDC dc, int32_t x, int32_t y);
   void DrawRectToDC(HDC dc, int32_t x, int32_t y, const TRect& srcRect);
