@@ -42,7 +42,7 @@ struct TPropInfo {
   std::function<void(TPersistent*, const std::u16string&)> SetWideString;
   std::function<TComponent*(TPersistent*)> GetComponent;
   std::function<void(TPersistent*, TComponent*)> SetComponent;
-  std::function<TPersistent*(TPersistent*)> GetObject;        // pkClass
+  std::function<TPersistent*(TPersistent*)> GetNested;        // pkClass
   std::function<TCollection*(TPersistent*)> GetCollection;    // pkCollection
   std::function<std::string(TPersistent*)> GetMethod;         // pkMethod: handler name or ""
   std::function<void(TPersistent*, const std::string&)> SetMethod;

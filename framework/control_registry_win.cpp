@@ -3,10 +3,6 @@
 #include <cstring>
 
 #include "framework/form_win.h"
-// windows.h defines RegisterClass and GetObject as macros for its own
-// functions; the registry's names must not be renamed by them.
-#undef RegisterClass
-#undef GetObject
 #include "framework/class_registry.h"
 #include "framework/control_registry_win.h"
 #include "framework/exceptions.h"
@@ -140,7 +136,7 @@ TPropInfo FontProp() {
   TPropInfo font;
   font.Name = "Font";
   font.Kind = TPropKind::pkClass;
-  font.GetObject = [](TPersistent* o) -> TPersistent* {
+  font.GetNested = [](TPersistent* o) -> TPersistent* {
     return static_cast<TControl*>(o)->FontObject();
   };
   font.Stored = [](TPersistent* o) { return !static_cast<TControl*>(o)->ParentFont(); };

@@ -4,8 +4,6 @@
 #include <string>
 
 #include "framework/form_win.h"
-#undef RegisterClass
-#undef GetObject
 #include "framework/class_registry.h"
 
 // Raises EComponentError for a name that is not a shared control property.

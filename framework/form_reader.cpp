@@ -191,10 +191,10 @@ private:
       if (depth > MaxNesting) throw EReadError("Property path too deep: " + p.Name);
       const std::string head = name.substr(0, dot);
       const TPropInfo* info = FindPropInfo(instance->ClassName(), head);
-      if (!info || info->Kind != TPropKind::pkClass || !info->GetObject)
+      if (!info || info->Kind != TPropKind::pkClass || !info->GetNested)
         throw EReadError("Error reading " + path + "." + p.Name + ": Property " + head +
                          " does not exist");
-      TPersistent* nested = info->GetObject(instance);
+      TPersistent* nested = info->GetNested(instance);
       if (!nested) throw EReadError("Error reading " + path + "." + p.Name + ": no object");
       ReadProperty(nested, name.substr(dot + 1), p, path + "." + head, depth + 1);
       return;
@@ -403,7 +403,7 @@ public:
           break;
         }
         case TPropKind::pkClass:
-          if (TPersistent* nested = info->GetObject(instance))
+          if (TPersistent* nested = info->GetNested(instance))
             WriteProperties(nested, name + ".", out, depth + 1);
           break;
         case TPropKind::pkCollection: {

@@ -128,7 +128,7 @@ void RegisterTestClasses() {
   TPropInfo fontProp;
   fontProp.Name = "Font";
   fontProp.Kind = TPropKind::pkClass;
-  fontProp.GetObject = [](TPersistent* o) -> TPersistent* { return &static_cast<TTestRoot*>(o)->FFont; };
+  fontProp.GetNested = [](TPersistent* o) -> TPersistent* { return &static_cast<TTestRoot*>(o)->FFont; };
   root.Properties.push_back(fontProp);
   TPropInfo buddy;
   buddy.Name = "Buddy";

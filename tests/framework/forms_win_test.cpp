@@ -6,8 +6,6 @@
 #include "framework/application_win.h"
 #include "framework/forms_unit_win.h"
 #include "framework/form_reader.h"
-#undef RegisterClass
-#undef GetObject
 #include "framework/class_registry.h"
 
 namespace {
