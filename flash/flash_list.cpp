@@ -1,4 +1,5 @@
 #include "flash/flash_list.h"
+#include "framework/ascii_text.h"
 
 #include <cstring>
 #include <new>
@@ -11,15 +12,6 @@ namespace {
 constexpr uint8_t VersionEmpty = 0;
 constexpr uint8_t VersionInt64Length = 2;
 constexpr uint8_t VersionCurrent = 3;
-
-char AsciiUpper(char c) { return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c; }
-
-bool SameTextAscii(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (AsciiUpper(a[i]) != AsciiUpper(b[i])) return false;
-  return true;
-}
 
 // Reads a little-endian integer of width bytes; false when the payload ends first.
 bool ReadLittleEndian(TStream& s, int width, uint64_t& value) {

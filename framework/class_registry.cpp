@@ -1,25 +1,11 @@
 #include "framework/class_registry.h"
+#include "framework/ascii_text.h"
 
 #include <algorithm>
 #include <map>
 #include <memory>
 
 namespace {
-
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
-
-bool SameTextAscii(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
-  return true;
-}
-
-std::string LowerKey(const std::string& s) {
-  std::string key = s;
-  for (char& c : key) c = LowerAscii(c);
-  return key;
-}
 
 // Created on first use, so that registration from any start-up code finds it.
 std::map<std::string, std::unique_ptr<TClassInfo>>& Classes() {
@@ -30,12 +16,12 @@ std::map<std::string, std::unique_ptr<TClassInfo>>& Classes() {
 }  // namespace
 
 void RegisterComponentClass(TClassInfo info) {
-  std::string key = LowerKey(info.Name);
+  std::string key = LowerAscii(info.Name);
   Classes()[key] = std::make_unique<TClassInfo>(std::move(info));
 }
 
 const TClassInfo* FindClassInfo(const std::string& name) {
-  auto it = Classes().find(LowerKey(name));
+  auto it = Classes().find(LowerAscii(name));
   return it == Classes().end() ? nullptr : it->second.get();
 }
 

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "framework/form_win.h"
+#include "framework/ascii_text.h"
 #include "framework/class_registry.h"
 #include "framework/control_registry_win.h"
 #include "framework/exceptions.h"
@@ -21,18 +22,6 @@ constexpr TCursorName CursorNames[] = {
     {crNoDrop, "crNoDrop"},       {crNo, "crNo"},             {crAppStart, "crAppStart"},
     {crHelp, "crHelp"},           {crHandPoint, "crHandPoint"}, {crSizeAll, "crSizeAll"},
 };
-
-bool SameTextAscii(const std::string& a, const char* b) {
-  size_t n = std::strlen(b);
-  if (a.size() != n) return false;
-  for (size_t i = 0; i < n; ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = char(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = char(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
-}
 
 bool EndsWith(const std::string& s, const char* tail) {
   size_t n = std::strlen(tail);
@@ -161,12 +150,6 @@ TPropInfo PopupMenuProp() {
   return popupMenu;
 }
 
-bool ByName(const TPropInfo& a, const TPropInfo& b) {
-  auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
-  return std::lexicographical_compare(a.Name.begin(), a.Name.end(), b.Name.begin(), b.Name.end(),
-                                      [&](char x, char y) { return lower(x) < lower(y); });
-}
-
 }  // namespace
 
 TPropInfo ControlProperty(const std::string& name) {
@@ -204,7 +187,7 @@ TPropInfo ControlProperty(const std::string& name) {
     return p;
   }();
   for (const TPropInfo& p : standard)
-    if (SameTextAscii(p.Name, name.c_str())) return p;
+    if (SameTextAscii(p.Name, name)) return p;
   throw EComponentError("No control property " + name);
 }
 
@@ -283,7 +266,8 @@ void RegisterControlClasses() {
     form.push_back(ControlProperty(name));
   for (TPropInfo& p : form)  // OldCreateOrder is the platform's: written even when False
     if (p.Name == "OldCreateOrder") p.HasDefault = false;
-  std::stable_sort(form.begin(), form.end(), ByName);
+  std::stable_sort(form.begin(), form.end(),
+                   [](const TPropInfo& a, const TPropInfo& b) { return LessTextAscii(a.Name, b.Name); });
   RegisterClass(ClassInfo("TForm", "TCustomForm", std::move(form),
                           [](TComponent* owner) -> TComponent* { return new TForm(owner); }));
 }

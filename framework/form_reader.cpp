@@ -1,4 +1,5 @@
 #include "framework/form_reader.h"
+#include "framework/ascii_text.h"
 
 #include <algorithm>
 
@@ -11,12 +12,6 @@
 namespace {
 
 constexpr int MaxNesting = 64;
-
-bool SameTextAscii(const std::string& a, const std::string& b) {
-  auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
-}
 
 // 8-bit text from the form's wide forms: characters beyond one byte have no
 // place in an 8-bit property and become '?'.

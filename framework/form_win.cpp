@@ -1,16 +1,9 @@
 #include "framework/form_win.h"
+#include "framework/ascii_text.h"
 
 #include <algorithm>
 
 #include "framework/application_win.h"
-
-namespace {
-std::string LowerAscii(std::string s) {
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-  return s;
-}
-}  // namespace
 
 std::string FormResourceName(const std::string& className) {
   std::string s = className;

@@ -1,4 +1,5 @@
 #include "framework/graphics_objects_win.h"
+#include "framework/ascii_text.h"
 
 #include <algorithm>
 #include <climits>
@@ -66,18 +67,6 @@ constexpr TColorName ColorNames[] = {
     {0x1FFFFFFF, "clNone"},
     {0x20000000, "clDefault"},
 };
-
-bool SameTextAscii(const std::string& a, const char* b) {
-  size_t n = std::strlen(b);
-  if (a.size() != n) return false;
-  for (size_t i = 0; i < n; ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = char(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = char(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
-}
 
 }  // namespace
 
