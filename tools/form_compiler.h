@@ -9,7 +9,7 @@
 
 #include "framework/form_codec.h"
 
-// The movie list's stored item (Part 3.1 layout): byte 3, the name with a
+// The movie list's stored item: byte 3, the name with a
 // 32-bit length, the data with a 32-bit length; an item without data is the
 // single byte 0.
 std::vector<uint8_t> FlashStreamPayload(const std::string& name, const std::vector<uint8_t>& data);
