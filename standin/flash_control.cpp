@@ -691,8 +691,9 @@ HRESULT TFlashControl::Fetch(int layer, const std::wstring& url) {
   ComPtr<IBindCtx> context;
   hr = CreateBindCtx(0, &context);
   if (FAILED(hr)) return hr;
+  // Takes over the creation reference (MinGW's ComPtr::Attach adds one).
   ComPtr<TBindCallback> callback;
-  callback.Attach(new TBindCallback(*this, layer, url));
+  *callback.GetAddressOf() = new TBindCallback(*this, layer, url);
   ComPtr<IBindStatusCallback> previous;
   hr = RegisterBindStatusCallback(context.Get(), callback.Get(), &previous, 0);
   if (FAILED(hr)) return hr;

@@ -327,8 +327,7 @@ TEST_F(StandinTest, ConnectionPointsDeliverEventsInOrder) {
   ASSERT_EQ(events->GetConnectionPointContainer(&back), S_OK);
   EXPECT_EQ(back.Get(), container.Get());
 
-  ComPtr<TEventSink> sink;
-  sink.Attach(new TEventSink);
+  ComPtr<TEventSink> sink = Adopt(new TEventSink);
   DWORD eventsCookie = 0, notifyCookie = 0;
   ASSERT_EQ(events->Advise(static_cast<IDispatch*>(sink.Get()), &eventsCookie), S_OK);
   ASSERT_EQ(notify->Advise(static_cast<IDispatch*>(sink.Get()), &notifyCookie), S_OK);

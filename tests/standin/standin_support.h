@@ -19,6 +19,13 @@ namespace standin_test {
 
 using Microsoft::WRL::ComPtr;
 
+// Takes over the creation reference (MinGW's ComPtr::Attach adds one).
+template <class T> ComPtr<T> Adopt(T* created) {
+  ComPtr<T> owner;
+  *owner.GetAddressOf() = created;
+  return owner;
+}
+
 // The loaded DLL (registered for the whole test program).
 HMODULE StandinModule();
 
