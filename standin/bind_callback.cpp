@@ -18,10 +18,11 @@ HRESULT TBindCallback::QueryInterface(REFIID iid, void** out) {
   return QueryTable(iid, out, {{IID_IUnknown, this}, {IID_IBindStatusCallback, this}});
 }
 
-HRESULT TBindCallback::OnStartBinding(DWORD reserved, IBinding* binding) {
+HRESULT TBindCallback::OnStartBinding(DWORD, IBinding* binding) {
   return Boundary([&] {
-    FControl.Log(L"OnStartBinding(" + std::to_wstring(reserved) + L", " +
-                 (binding ? L"binding" : L"null") + L")");
+    // The reserved value is not journaled: the system's callback holder
+    // passes its own.
+    FControl.Log(std::wstring(L"OnStartBinding(") + (binding ? L"binding" : L"null") + L")");
     FBytes.clear();
     FDataError = S_OK;
     return S_OK;
