@@ -226,16 +226,15 @@ IDispatch* TmvOleControl::EventSink() const { return FEventSink.get(); }
 
 void TmvOleControl::CreateControlInstance() {
   try {
-    IOleObject* object = nullptr;
+    // Straight into the smart pointer: MinGW's ComPtr::Attach takes a
+    // reference of its own, which would keep the control alive for ever.
     HRESULT hr = CoCreateInstance(FControlData->ClassID, nullptr,
                                   CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, IID_IOleObject,
-                                  reinterpret_cast<void**>(&object));
-    if (FAILED(hr) || !object) {
-      if (object) object->Release();
+                                  reinterpret_cast<void**>(FOleObject.ReleaseAndGetAddressOf()));
+    if (FAILED(hr) || !FOleObject) {
+      FOleObject.Reset();
       FUnavailable = true;
-      return;
     }
-    FOleObject.Attach(object);
   } catch (...) {
     FOleObject.Reset();
     FUnavailable = true;

@@ -45,6 +45,10 @@ public:
 
 // The stand-in DLL next to the build tree's test programs.
 std::string FindStandin() {
+#ifdef FLASHSTANDIN_DLL
+  // The build names it; Wine sees the machine's root as drive Z:.
+  return std::string("Z:") + FLASHSTANDIN_DLL;
+#else
   char path[MAX_PATH] = {};
   GetModuleFileNameA(nullptr, path, MAX_PATH);
   std::string dir = path;
@@ -56,6 +60,7 @@ std::string FindStandin() {
     if (GetFileAttributesA(candidate.c_str()) != INVALID_FILE_ATTRIBUTES) return candidate;
   }
   return {};
+#endif
 }
 
 using TServerCall = HRESULT(STDAPICALLTYPE*)();
@@ -114,7 +119,11 @@ class TStandinHostTest : public TOleHostTest {
 protected:
   void SetUp() override {
     TOleHostTest::SetUp();
+#ifdef FLASHSTANDIN_DLL
+    ASSERT_TRUE(RegisterStandin()) << "the stand-in control " << FindStandin() << " does not register";
+#else
     if (!RegisterStandin()) GTEST_SKIP() << "the stand-in control is not built";
+#endif
   }
 };
 
@@ -274,7 +283,7 @@ TEST_F(TStandinHostTest, LifecycleCallsReachTheControlInOrder) {
 
 // One object of the stand-in is still counted live after the host has gone;
 // whose reference it is has not been found yet.
-TEST_F(TStandinHostTest, DISABLED_StandinObjectsAreReleasedWithTheHost) {
+TEST_F(TStandinHostTest, StandinObjectsAreReleasedWithTheHost) {
   const long baseline = LiveObjects();
   delete new TTestHost(FForm, KFlashData, true);
   EXPECT_EQ(LiveObjects(), baseline);
