@@ -4,7 +4,7 @@
 #include <string>
 
 #include "framework/application_win.h"
-#include "framework/forms_unit_win.h"
+#include "win/forms_unit_fixture.h"
 
 namespace {
 
@@ -16,24 +16,18 @@ int WINAPI RecordingMessageBox(HWND, LPCWSTR text, LPCWSTR caption, UINT) {
   return IDOK;
 }
 
-class ApplicationWin : public ::testing::Test {
+class ApplicationWin : public TFormsUnitTest {
 protected:
-  bool FOwnsUnit = false;
   decltype(TApplication::MessageBoxProc) FSavedBox = nullptr;
   void SetUp() override {
-    if (!Application) {
-      InitializeFormsUnit();
-      FOwnsUnit = true;
-    }
+    TFormsUnitTest::SetUp();
     FSavedBox = TApplication::MessageBoxProc;
     TApplication::MessageBoxProc = &RecordingMessageBox;
     MessageBoxes.clear();
   }
   void TearDown() override {
     TApplication::MessageBoxProc = FSavedBox;
-    Application->OnException = nullptr;
-    TCustomForm::ResourceReader = nullptr;
-    if (FOwnsUnit) FinalizeFormsUnit();
+    TFormsUnitTest::TearDown();
   }
 };
 

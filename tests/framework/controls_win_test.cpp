@@ -5,25 +5,12 @@
 #include <vector>
 
 #include "framework/application_win.h"
-#include "framework/forms_unit_win.h"
+#include "win/forms_unit_fixture.h"
 #include "graphics/mv_bitmap.h"
 
 namespace {
 
-class ControlsWin : public ::testing::Test {
-protected:
-  bool FOwnsUnit = false;
-  void SetUp() override {
-    if (!Application) {
-      InitializeFormsUnit();
-      FOwnsUnit = true;
-    }
-  }
-  void TearDown() override {
-    Application->OnException = nullptr;
-    if (FOwnsUnit) FinalizeFormsUnit();
-  }
-};
+class ControlsWin : public TFormsUnitTest {};
 
 // Fills far beyond its bounds in red and marks its own (0, 0) in blue: what
 // lands outside shows a missing clip, where the blue lands shows the origin.

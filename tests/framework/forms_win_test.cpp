@@ -4,28 +4,13 @@
 #include <string>
 
 #include "framework/application_win.h"
-#include "framework/forms_unit_win.h"
+#include "win/forms_unit_fixture.h"
 #include "framework/form_reader.h"
 #include "framework/class_registry.h"
 
 namespace {
 
-class FormsWin : public ::testing::Test {
-protected:
-  bool FOwnsUnit = false;
-  void SetUp() override {
-    if (!Application) {
-      InitializeFormsUnit();
-      FOwnsUnit = true;
-    }
-    TCustomForm::ResourceReader = nullptr;
-  }
-  void TearDown() override {
-    TCustomForm::ResourceReader = nullptr;
-    Application->OnException = nullptr;
-    if (FOwnsUnit) FinalizeFormsUnit();
-  }
-};
+class FormsWin : public TFormsUnitTest {};
 
 SIZE FrameOfForm() {
   RECT r{0, 0, 0, 0};

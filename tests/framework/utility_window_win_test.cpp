@@ -4,25 +4,12 @@
 #include <string>
 
 #include "framework/application_win.h"
-#include "framework/forms_unit_win.h"
+#include "win/forms_unit_fixture.h"
 #include "framework/utility_window_win.h"
 
 namespace {
 
-class UtilityWindowWin : public ::testing::Test {
-protected:
-  bool FOwnsUnit = false;
-  void SetUp() override {
-    if (!Application) {
-      InitializeFormsUnit();
-      FOwnsUnit = true;
-    }
-  }
-  void TearDown() override {
-    Application->OnException = nullptr;
-    if (FOwnsUnit) FinalizeFormsUnit();
-  }
-};
+class UtilityWindowWin : public TFormsUnitTest {};
 
 void Pump() {
   MSG msg;
