@@ -13,12 +13,21 @@ jobs=$(nproc)
 status=0
 summary=()
 
+passed=0
+failed=0
 run_ctest() {  # $1: build folder, $2: label
-  local log
+  local log line
   log=$(mktemp)
   (cd "$1" && ctest --output-on-failure -j"$jobs" --timeout 300) 2>&1 | tee "$log"
   local rc=${PIPESTATUS[0]}
-  summary+=("$2: $(grep -E 'tests passed' "$log" | tail -1)")
+  line=$(grep -E 'tests passed, [0-9]+ tests failed out of [0-9]+' "$log" | tail -1)
+  summary+=("$2: $line")
+  if [[ $line =~ ([0-9]+)\ tests\ failed\ out\ of\ ([0-9]+) ]]; then
+    failed=$((failed + BASH_REMATCH[1]))
+    passed=$((passed + BASH_REMATCH[2] - BASH_REMATCH[1]))
+  elif [ "$rc" -ne 0 ]; then
+    failed=$((failed + 1))  # ctest itself failed before running tests
+  fi
   rm -f "$log"
   return "$rc"
 }
@@ -50,4 +59,6 @@ kribbel_wine_stop
 
 echo "== summary"
 printf '%s\n' "${summary[@]}"
+[ $status -ne 0 ] && [ $failed -eq 0 ] && failed=1  # a build failed
+echo "tests: $passed passed, $failed failed"
 exit $status
