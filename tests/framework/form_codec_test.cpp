@@ -145,8 +145,9 @@ TEST(FormCodec, ValuesRoundTripThroughBinaryAndText) {
     const std::string text = FormToText(back);
     const TFormObject parsed = ParseTextForm(text);
     EXPECT_EQ(FormToText(parsed), text);
-    if (row.Value.Type != TValueType::vaUTF8String)
+    if (row.Value.Type != TValueType::vaUTF8String) {
       EXPECT_EQ(WriteBinaryForm(parsed), form) << text;
+    }
   }
 
   // Long strings: 32-bit length, in either text direction.
