@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "app/frm_stage_win.h"
-#include "flash/flash_classes.h"
+#include "flash/mv_flash_win.h"
 #include "framework/application_win.h"
 #include "framework/form_resource_win.h"
 #include "framework/forms_unit_win.h"
@@ -15,7 +15,6 @@
 namespace {
 
 void InitializeStageUnit() {
-  RegisterFlashListClasses();
   RegisterStageClasses();
   InstallFormResourceReader();
 }
@@ -28,6 +27,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     TStartup units{{"mv_winapi", InitializeWinApi, FinalizeWinApi},
                    {"mv_utils", InitializeUtils, FinalizeUtils},
                    {"mv_bitmap", InitializeBitmapUnit, FinalizeBitmapUnit},
+                   {"mv_flash", InitializeFlashUnit, FinalizeFlashUnit},
                    {"forms", InitializeFormsUnit, FinalizeFormsUnit},
                    {"stage", InitializeStageUnit, FinalizeStageUnit}};
     Application->Initialize();
