@@ -5,6 +5,7 @@
 #include <cstring>
 #include <fstream>
 
+#include "framework/ascii_text.h"
 #include "framework/exceptions.h"
 
 namespace {
@@ -12,17 +13,6 @@ namespace {
 void PutInt32(std::vector<uint8_t>& out, size_t v) {
   if (v > size_t(INT32_MAX)) throw Exception("Too large for a 32-bit length: " + std::to_string(v));
   for (int i = 0; i < 4; ++i) out.push_back(uint8_t(v >> (8 * i)));
-}
-
-bool SameTextAscii(const std::string& a, const char* b) {
-  if (a.size() != std::strlen(b)) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = char(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = char(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
 }
 
 std::string PathArgument(const std::string& function, const std::vector<TFormValue>& args) {
